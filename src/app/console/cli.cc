@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/console/command.h"
 #include "app/console/console_ui.h"
 #include "codec/base64.h"
 #include "config/config_file.h"
@@ -20,79 +21,6 @@
 
 namespace ab {
 namespace {
-
-constexpr int kUsageError = 2;
-
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// The options of one command: "--name value", "--name=value" and bare flags.
-class Args {
- public:
-  Args(std::vector<std::string> words, std::vector<std::string> valued,
-       std::vector<std::string> flags)
-      : valued_(std::move(valued)), flags_(std::move(flags)) {
-    for (size_t i = 0; i < words.size(); ++i) {
-      const std::string& w = words[i];
-      if (w.rfind("--", 0) != 0 || w == "--") {
-        positional_.push_back(w);
-        continue;
-      }
-      std::string name = w.substr(2), value;
-      bool has_value = false;
-      if (size_t eq = name.find('='); eq != std::string::npos) {
-        value = name.substr(eq + 1);
-        name = name.substr(0, eq);
-        has_value = true;
-      }
-      if (Contains(flags_, name)) {
-        if (has_value) throw UsageError("option --" + name + " takes no value");
-        options_[name] = "";
-      } else if (Contains(valued_, name)) {
-        if (!has_value) {
-          if (i + 1 >= words.size()) throw UsageError("option --" + name + " needs a value");
-          value = words[++i];
-        }
-        options_[name] = value;
-      } else {
-        throw UsageError("unknown option --" + name);
-      }
-    }
-  }
-
-  bool Has(const std::string& name) const { return options_.count(name) != 0; }
-  std::optional<std::string> Get(const std::string& name) const {
-    auto it = options_.find(name);
-    if (it == options_.end()) return std::nullopt;
-    return it->second;
-  }
-  const std::vector<std::string>& positional() const { return positional_; }
-
- private:
-  static bool Contains(const std::vector<std::string>& v, const std::string& s) {
-    for (const auto& x : v) {
-      if (x == s) return true;
-    }
-    return false;
-  }
-  std::vector<std::string> valued_, flags_, positional_;
-  std::map<std::string, std::string> options_;
-};
-
-struct Context {
-  ConsoleUi& ui;
-  TConfigFile& config;
-};
-
-struct Command {
-  const char* summary;
-  const char* usage;
-  std::vector<std::string> valued;
-  std::vector<std::string> flags;
-  std::function<int(const Args&, Context&)> run;
-};
 
 std::string ReadAll(std::istream& in) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -173,8 +101,8 @@ int SettingsCommand(const Args& args, Context& ctx) {
   return 0;
 }
 
-const std::map<std::string, Command>& Commands() {
-  static const std::map<std::string, Command> commands = {
+void AddSettingsCommands(CommandTable& table) {
+  table.insert({
       {"base64",
        {"the settings window's Base64 test pair, standard input to standard output",
         "base64 encode|decode [--raw]\n"
@@ -195,7 +123,15 @@ const std::map<std::string, Command>& Commands() {
         {"folder", "interval", "days", "branch"},
         {},
         SettingsCommand}},
-  };
+  });
+}
+
+const CommandTable& Commands() {
+  static const CommandTable commands = [] {
+    CommandTable table;
+    AddSettingsCommands(table);
+    return table;
+  }();
   return commands;
 }
 
@@ -258,7 +194,7 @@ int RunCli(int argc, char** argv) {
     config.Reset(ProgramDir() + "Config.xml");
     ApplyLocaleSettings(config);
     ConsoleUi ui({yes, OnTerminal()}, std::cin, StopRequested);
-    Context ctx{ui, config};
+    Context ctx{ui, config, yes, OnTerminal()};
     try {
       return command.run(args, ctx);
     } catch (const UsageError&) {
@@ -272,7 +208,7 @@ int RunCli(int argc, char** argv) {
               << "Try 'autobackup --help'"
               << (i < words.size() ? " or 'autobackup " + words[i] + " --help'" : std::string())
               << ".\n";
-    return kUsageError;
+    return kExitUsage;
   } catch (const std::exception& e) {
     std::cerr << "autobackup: " << utf8(e.what()) << "\n";
     return 1;
