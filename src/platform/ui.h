@@ -36,6 +36,8 @@ class Ui {
   virtual bool WindowVisible() const { return false; }
   virtual void SetCaption(const std::string& /*caption*/) {}
   virtual void SetBusy(bool /*busy*/) {}
+  // The settings window's progress bar ProgressBar1 (repainted at once, no events processed).
+  virtual void SetProgress(int /*maximum*/, int /*position*/) {}
   virtual void AttachTrayMenu() {}
   virtual void DetachTrayMenu() {}
   // The chosen folder, or nullopt when the operator cancels.
