@@ -51,6 +51,14 @@ class MemberDao : public BaseDao {
   // Null when the member has no MemberExInfo row.
   [[nodiscard]] std::unique_ptr<MemberExInfo> FindExInfo(int32_t member_id) const;
 
+  // The reminder selections: open results, one row per member card of a member who is due. The
+  // window runs from the date of `from` to the date one day after `to`, both included, compared
+  // as "yyyy-MM-dd" texts (a birthday is moved into the year of either bound, so that a window
+  // across New Year finds both sides).
+  [[nodiscard]] std::unique_ptr<db::Query> FindBirthdays(DateTime from, DateTime to) const;
+  [[nodiscard]] std::unique_ptr<db::Query> FindInsuranceDue(DateTime from, DateTime to) const;
+  [[nodiscard]] std::unique_ptr<db::Query> FindMaintenanceDue(DateTime from, DateTime to) const;
+
  private:
   MemberDao() = default;
 };

@@ -2,6 +2,7 @@
 
 #include "data/card_checksum.h"
 #include "data/card_log.h"
+#include "data/card_type.h"
 #include "data/expense.h"
 #include "diag/operator_context.h"
 #include "diag/tarn_exception.h"
@@ -133,6 +134,26 @@ int32_t MemberCardService::updateCard(MemberCard& card, bool count_use) {
   }
 }
 
+namespace {
+
+// A card-log row about `card`, stamped with the operator context.
+MemberCardLog CardLogRow(const MemberCard& card, int32_t type, int32_t reference_id,
+                         DateTime when) {
+  MemberCardLog log;
+  log.memberId = card.memberId;
+  log.cardId = card.id;
+  log.cardSerial = card.serial;
+  log.type = type;
+  log.refrenceId = reference_id;
+  log.datetime = when;
+  log.subbranchId = currentSubbranch.id;
+  log.workstationId = currentWorkstation.id;
+  log.operatorId = currentUser.id;
+  return log;
+}
+
+}  // namespace
+
 int32_t MemberCardService::addIntegralWithLog(MemberCard& card, int32_t points,
                                               int32_t reference_id, int32_t integral_type) {
   BeginTransaction();
@@ -156,21 +177,37 @@ int32_t MemberCardService::addIntegralWithLog(MemberCard& card, int32_t points,
       throw TarnException(gbk("保存介绍人记分记录失败！"));
     }
 
-    MemberCardLog log;
-    log.memberId = card.memberId;
-    log.cardId = card.id;
-    log.cardSerial = card.serial;
-    log.type = kLogReferralIntegral;
-    log.refrenceId = reference_id;
-    log.datetime = now;
-    log.subbranchId = currentSubbranch.id;
-    log.workstationId = currentWorkstation.id;
-    log.operatorId = currentUser.id;
+    MemberCardLog log = CardLogRow(card, kLogReferralIntegral, reference_id, now);
     // A card-log row that cannot be written does not undo the posting.
     CardLogService::Instance().add(&log);
 
     CommitTransaction();
     return updated;
+  } catch (const Exception& e) {
+    RollbackTransaction();
+    throw Exception(e.message());
+  }
+}
+
+int32_t MemberCardService::changeCardTypeOfInactiveCards(int32_t newCardTypeId,
+                                                        int32_t cardTypeId, DateTime to,
+                                                        DateTime from, double maxExpense,
+                                                        int32_t maxLogCount) {
+  BeginTransaction();
+  try {
+    MemberCardList cards =
+        GetDao()->selectInactiveCards(cardTypeId, from, to, maxLogCount, maxExpense);
+    for (auto& card : cards) {
+      card->cardTypeId = newCardTypeId;
+      if (updateCard(*card, true) <= 0) continue;
+      MemberCardLog log = CardLogRow(*card, kLogCardTypeAutoChange, 0, clock_->Now());
+      if (auto type = CardTypeService::Instance().getCardType(newCardTypeId)) {
+        log.description = type->name;
+      }
+      CardLogService::Instance().add(&log);
+    }
+    CommitTransaction();
+    return static_cast<int32_t>(cards.size());
   } catch (const Exception& e) {
     RollbackTransaction();
     throw Exception(e.message());

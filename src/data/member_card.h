@@ -103,7 +103,16 @@ class MemberCardService : public BaseService {
   int32_t addIntegralWithLog(MemberCard& card, int32_t points, int32_t reference_id,
                              int32_t integral_type);
 
-  // The clock of addIntegralWithLog; RealClock() unless set. `clock` must outlive its use.
+  // Moves the inactive cards of card type `cardTypeId` to `newCardTypeId`: selects them
+  // (selectInactiveCards over [from, to]), stores each with its use count raised and a fresh
+  // checksum and, when it was stored, writes a type-45 card-log row whose description is the new
+  // card type's name ("0" when it cannot be read). A card whose update fails is left out
+  // silently. Returns the number of cards selected. Runs in a transaction scope (nested in the
+  // caller's); on an error rolls it back and raises an Exception with the same message.
+  int32_t changeCardTypeOfInactiveCards(int32_t newCardTypeId, int32_t cardTypeId, DateTime to,
+                                        DateTime from, double maxExpense, int32_t maxLogCount);
+
+  // The clock of addIntegralWithLog and changeCardTypeOfInactiveCards; RealClock() unless set. `clock` must outlive its use.
   void SetClock(const Clock& clock) { clock_ = &clock; }
   const Clock& clock() const { return *clock_; }
 
