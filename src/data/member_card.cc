@@ -1,5 +1,8 @@
 #include "data/member_card.h"
 
+#include <optional>
+#include <string>
+
 #include "data/card_checksum.h"
 #include "data/card_log.h"
 #include "data/card_type.h"
@@ -197,13 +200,21 @@ int32_t MemberCardService::changeCardTypeOfInactiveCards(int32_t newCardTypeId,
   try {
     MemberCardList cards =
         GetDao()->selectInactiveCards(cardTypeId, from, to, maxLogCount, maxExpense);
+    // The new card type's name, for every log row of this call. Nothing here writes CardType and
+    // the transaction reads one snapshot of it, so the name is read when the first card has been
+    // stored and kept; while it cannot be read it is asked for again at the next stored card, and
+    // those rows keep "0".
+    std::optional<std::string> type_name;
     for (auto& card : cards) {
       card->cardTypeId = newCardTypeId;
       if (updateCard(*card, true) <= 0) continue;
       MemberCardLog log = CardLogRow(*card, kLogCardTypeAutoChange, 0, clock_->Now());
-      if (auto type = CardTypeService::Instance().getCardType(newCardTypeId)) {
-        log.description = type->name;
+      if (!type_name) {
+        if (auto type = CardTypeService::Instance().getCardType(newCardTypeId)) {
+          type_name = type->name;
+        }
       }
+      if (type_name) log.description = *type_name;
       CardLogService::Instance().add(&log);
     }
     CommitTransaction();

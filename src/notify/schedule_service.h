@@ -48,6 +48,12 @@ class ScheduleService : public BaseService {
   int32_t holidayDays = -1;
 
  private:
+  using Finder = std::unique_ptr<db::Query> (MemberDao::*)(DateTime, DateTime) const;
+  // A selection: switched off below 0 days; the window runs from now to now + days.
+  std::unique_ptr<db::Query> Select(int32_t days, const char* template_key,
+                                    const char* default_template, Finder finder,
+                                    std::string& message_template);
+
   Clock& clock_;
 };
 

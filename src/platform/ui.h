@@ -56,6 +56,8 @@ class Ui {
                                               const std::string& /*default_text*/) {
     return std::nullopt;
   }
+  // Opens `topic` of the compiled help file `file` with the desktop's viewer for that file type.
+  virtual void ShowHelp(const std::string& /*file*/, const std::string& /*topic*/) {}
   virtual void ProcessPendingEvents() {}
   // Ends the message loop after the current handler returns; no exit sequence runs.
   virtual void Quit() {}

@@ -20,6 +20,24 @@ constexpr int kHourTimer = 3600000;
 
 int32_t CountdownLength(int32_t interval) { return 300 * interval + 300; }
 
+// The membership statements name tables in varying letter case; on Linux the server resolves
+// them only with lower_case_table_names=1.
+void WarnAboutTableNameCase() {
+  try {
+    db::Connection* c = GetThreadConnection(false);
+    if (c == nullptr) return;
+    auto q = c->OpenQuery("SELECT @@lower_case_table_names AS lctn");
+    if (q->AsInteger("lctn") == 0) {
+      Log(LogLevel::kWarning,
+          "The database server runs with lower_case_table_names=0: the membership statements "
+          "name tables in varying letter case and will fail. Set lower_case_table_names=1 in "
+          "the server's configuration when its data directory is created.");
+    }
+  } catch (const std::exception&) {
+    // Only a warning; the real work reports its own errors.
+  }
+}
+
 }  // namespace
 
 TFormDiziUpdate::TFormDiziUpdate(Ui& ui, Clock& clock, TConfigFile& config,
@@ -74,6 +92,7 @@ bool TFormDiziUpdate::Startup(Mode mode, bool interactive) {
     ui_.Quit();
     return false;
   }
+  WarnAboutTableNameCase();
   // 11-15. A stored interval below 0 is treated as the first entry: a countdown of 0 or less
   // would back up on every tick.
   config_.SelectSection("AutoInterval");

@@ -1,5 +1,9 @@
 #include "shell/local_server.h"
 
+#include "shell/main_window.h"
+#include "support/fake_ui.h"
+#include "platform/home.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -13,6 +17,7 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
+#include "support/test_database.h"
 
 namespace ab {
 namespace {
@@ -171,6 +176,64 @@ TEST_F(LocalServerTest, StopKeepsTheServerForAnotherClientAndStopsItForTheServic
   }
   supervisor_.StopLocalServer();
   EXPECT_FALSE(ProcessAlive(pid)) << "the supervisor waits for the process to end";
+}
+
+TEST_F(LocalServerTest, TheWindowStartsTheLocalServerAndItsExitStopsIt) {
+  // The membership tables in the local server, made while it runs once.
+  supervisor_.StartLocalServer();
+  {
+    db::Connection c = SecondClient();
+    db::ConnectionSettings s = c.settings();
+    s.multi_statements = true;
+    c.SetSettings(s);
+    c.Open();
+    c.Execute("CREATE DATABASE shop DEFAULT CHARACTER SET gbk");
+    s.database = "shop";
+    c.SetSettings(s);
+    c.Open();
+    testing::LoadMembershipSchema(c);
+  }
+  supervisor_.StopLocalServer();
+  ASSERT_FALSE(ProcessAlive(supervisor_.serverProcess()));
+  ConnectionRegistry::Instance().ReleaseAllConnections();
+  std::string cfg = home_.Read("Config.xml");
+  cfg.replace(cfg.find("<Database>mysql</Database>"), 26, "<Database>shop</Database>");
+  home_.Write("Config.xml", cfg.replace(cfg.find("<Server>"), 8,
+                                        "<LocalDatabase>True</LocalDatabase><Server>"));
+  TConfigFile::GetInstance().Reset(home_.File("Config.xml"));
+  SetProgramDir(home_.path());
+  testing::FakeUi ui;
+  FakeClock clock;
+  TFormDiziUpdate window(ui, clock, TConfigFile::GetInstance(), ShellServices{});
+  ASSERT_TRUE(window.Startup());
+  pid_t first = window.supervisor().serverProcess();
+  ASSERT_GT(first, 0) << "start-up launched the server";
+  window.InstallLostConnectionHandler();
+
+  // A lost link with a local server: stop, wait for the old process, start again, probe. The
+  // service's session is gone first, as it is when the link broke.
+  GetThreadConnection(false)->Close();
+  {
+    db::Connection watcher = SecondClient();
+    watcher.Open();
+    for (int i = 0; i < 100 && watcher.OpenQuery("show processlist")->RowCount() > 1; ++i) {
+      ::usleep(20000);
+    }
+  }
+  db::RetryMode mode = db::RetryMode::kFail;
+  window.HandleConnectionLost(*GetThreadConnection(false), mode);
+  EXPECT_EQ(mode, db::RetryMode::kReconnectAndExecuteAgain);
+  EXPECT_FALSE(ProcessAlive(first)) << "the old server ended before the new one started";
+  pid_t second = window.supervisor().serverProcess();
+  EXPECT_NE(second, first);
+  EXPECT_TRUE(ProcessAlive(second));
+  EXPECT_TRUE(ui.boxes.empty()) << "the probe succeeded";
+  EXPECT_NO_THROW(GetThreadConnection(false)->OpenQuery("SELECT 1"));
+
+  ui.answers = {MsgResult::kYes};
+  window.N1Click();
+  EXPECT_TRUE(ui.quit_requested);
+  EXPECT_FALSE(ProcessAlive(second)) << "a confirmed Exit stops the local server";
 }
 
 }  // namespace

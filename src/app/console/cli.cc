@@ -9,12 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "app/console/backup_commands.h"
 #include "app/console/command.h"
 #include "app/console/console_ui.h"
+#include "app/console/service.h"
 #include "codec/base64.h"
 #include "config/config_file.h"
 #include "platform/error.h"
 #include "platform/home.h"
+#include "platform/home_lock.h"
 #include "platform/log.h"
 #include "platform/text.h"
 #include "shell/settings_screen.h"
@@ -130,6 +133,8 @@ const CommandTable& Commands() {
   static const CommandTable commands = [] {
     CommandTable table;
     AddSettingsCommands(table);
+    AddBackupCommands(table);
+    AddServiceCommands(table);
     return table;
   }();
   return commands;
@@ -147,7 +152,6 @@ void PrintUsage(std::ostream& out) {
   }
 }
 
-bool StopRequested(double) { return true; }
 
 }  // namespace
 
@@ -193,12 +197,16 @@ int RunCli(int argc, char** argv) {
     TConfigFile& config = TConfigFile::GetInstance();
     config.Reset(ProgramDir() + "Config.xml");
     ApplyLocaleSettings(config);
-    ConsoleUi ui({yes, OnTerminal()}, std::cin, StopRequested);
+    ConsoleUi ui({yes, OnTerminal()}, std::cin, PauseUnlessStopped);
     Context ctx{ui, config, yes, OnTerminal()};
     try {
       return command.run(args, ctx);
     } catch (const UsageError&) {
       throw;
+    } catch (const LockedError& e) {
+      Log(LogLevel::kError, e.message());
+      std::cerr << "autobackup: " << utf8(e.message()) << "\n";
+      return kExitLocked;
     } catch (const Exception& e) {
       Log(LogLevel::kError, e.message());
       return 1;
