@@ -28,26 +28,36 @@ db::Connection* ConnectionRegistry::GetThreadConnection(bool interactive) {
   return it->second.get();
 }
 
+db::ConnectionSettings ConnectionRegistry::SettingsFromConfig(TConfigFile& config) {
+  db::ConnectionSettings s;
+  config.SelectSection("Database");
+  s.database = LowerCase(config.ReadString("Database", "RudUvivizUzevid"));
+  s.server = config.ReadString("Server", "localhost");
+  s.user = config.ReadString("UserName", "root");
+  s.password = config.ReadString("Password", "");
+  if (!s.password.empty()) s.password = DES_DecryptHex(s.password, kCredentialKey);
+  s.port = static_cast<unsigned>(config.ReadInteger("Port", 3309));
+  // NotUseDirect switches a protocol of the old access layer that the client library has no
+  // counterpart for; it is read and has no effect.
+  (void)config.ReadString("NotUseDirect", "False");
+  s.charset = "gbk";
+  return s;
+}
+
 bool ConnectionRegistry::ConnectFromConfig(db::Connection& connection, bool interactive) {
   TConfigFile& config = TConfigFile::GetInstance();
   for (;;) {
     config.SelectSection("Database");
-    std::string database = LowerCase(config.ReadString("Database", "RudUvivizUzevid"));
-    if (database.empty()) {
-      database = "RudUvivizUzevid";
+    // An empty name opens the default with its capitals, and is written back.
+    bool unnamed = config.ReadString("Database", "RudUvivizUzevid").empty();
+    if (unnamed) {
       config.WriteString("Database", "RudUvivizUzevid");
       config.Save();
     }
-    std::string server = config.ReadString("Server", "localhost");
-    std::string user = config.ReadString("UserName", "root");
-    std::string password = config.ReadString("Password", "");
-    if (!password.empty()) password = DES_DecryptHex(password, kCredentialKey);
-    unsigned port = static_cast<unsigned>(config.ReadInteger("Port", 3309));
-    // NotUseDirect switches a protocol of the old access layer that the client library has no
-    // counterpart for; it is read and has no effect.
-    (void)config.ReadString("NotUseDirect", "False");
+    db::ConnectionSettings s = SettingsFromConfig(config);
+    if (unnamed) s.database = "RudUvivizUzevid";
     try {
-      OpenConnection(connection, server, user, database, password, port);
+      OpenConnection(connection, s.server, s.user, s.database, s.password, s.port);
       return true;
     } catch (const db::DbError& e) {
       if (!interactive || ui_ == nullptr) return false;

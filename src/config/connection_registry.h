@@ -19,6 +19,7 @@
 
 namespace ab {
 
+class TConfigFile;
 class Ui;
 
 class ConnectionRegistry {
@@ -31,6 +32,11 @@ class ConnectionRegistry {
   // Fills `connection` from Config.xml and opens it; in interactive mode conducts the failure
   // dialogue. Throws the cipher's error when the stored password is no valid encrypted hex.
   bool ConnectFromConfig(db::Connection& connection, bool interactive);
+
+  // The connection settings of section Database of Config.xml (selecting it): server, port,
+  // user, the decrypted password (the cipher's error when it is no valid encrypted hex) and the
+  // database name in lower case ("" when the key holds empty text).
+  static db::ConnectionSettings SettingsFromConfig(TConfigFile& config);
 
   // Closes the connection, sets the five values, TCP and the character set "GBK", and opens it;
   // throws the access layer's error.

@@ -137,6 +137,21 @@ TEST_F(BackupCliTest, RestoreWithoutATerminalNeedsYes) {
   EXPECT_EQ(db_.Scalar("SELECT GROUP_CONCAT(name ORDER BY id) FROM CardType"), "\xD5\x5C,b");
 }
 
+TEST_F(BackupCliTest, ABackupRestoresIntoAServerThatLostTheDatabase) {
+  std::string path = Backup();
+  db_.Exec("DROP DATABASE `" + db_.name() + "`");
+  CommandResult r = Run("--yes restore " + ShellQuote(path));
+  EXPECT_EQ(r.status, 0) << r.err;
+  db_.Exec("USE `" + db_.name() + "`");
+  EXPECT_EQ(db_.Scalar("SELECT GROUP_CONCAT(name ORDER BY id) FROM CardType"), "\xD5\x5C,b");
+}
+
+TEST_F(BackupCliTest, TheManualBackupAnnouncesItselfAsTheButtonDoes) {
+  CommandResult r = Run("backup");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("[自动备份] 数据自动备份完成！..."), std::string::npos) << r.err;
+}
+
 TEST_F(BackupCliTest, ADamagedBackupIsNeitherVerifiedNorRestored) {
   std::string path = Backup();
   std::string bytes = ReadFile(path);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/console/console_ui.h"
+#include "app/console/service.h"
 #include "backup/backup_check.h"
 #include "backup/backup_writer.h"
 #include "config/config_file.h"
@@ -18,32 +19,10 @@
 #include "platform/home_lock.h"
 #include "platform/log.h"
 #include "platform/text.h"
+#include "shell/local_server.h"
 
 namespace ab {
 namespace {
-
-// Takes the home's lock, or logs who holds it.
-std::unique_ptr<HomeLock> LockHome() {
-  try {
-    return std::make_unique<HomeLock>(ProgramDir() + "autobackup.lock");
-  } catch (const LockedError& e) {
-    Log(LogLevel::kError, e.message());
-    return nullptr;
-  }
-}
-
-// What the start-up does before a backup can run: the backup folder rule (an empty BackupPath
-// becomes the program directory, saved) and the retention (Days, 2 by default, 0 means 2).
-int32_t PrepareBackupSettings(TConfigFile& config) {
-  config.SelectSection("Database");
-  if (config.ReadString("BackupPath", ProgramDir()).empty()) {
-    config.WriteString("BackupPath", ProgramDir());
-    config.Save();
-  }
-  config.SelectSection("SaveDays");
-  int32_t days = config.ReadInteger("Days", 2);
-  return days == 0 ? 2 : days;
-}
 
 void ShowProgress(bool interactive, const std::string& what) {
   if (!interactive) return;
@@ -54,17 +33,15 @@ void ShowProgress(bool interactive, const std::string& what) {
 int BackupCommand(const Args& args, Context& ctx) {
   if (!args.positional().empty()) throw UsageError("backup takes no arguments");
   auto lock = LockHome();
-  if (!lock) return kExitLocked;
+  ConsoleService service(ctx);
   BackupResult result;
   try {
-    int32_t save_days = PrepareBackupSettings(ctx.config);
-    if (GetThreadConnection(false) == nullptr) {
-      Log(LogLevel::kError,
-          "No database connection: check section Database of " + ctx.config.FilePath());
-      return kExitBeforeDump;
-    }
+    // The start-up steps a backup relies on: the local server, the backup folder rule (an empty
+    // BackupPath becomes the program directory, saved), the retention (0 or missing: 2) and the
+    // connection.
+    if (!service.StartOneShot()) return kExitBeforeDump;
     result = DoBackup(
-        save_days,
+        service.window().saveDays,
         [&](int maximum, int position) {
           ShowProgress(ctx.interactive, "backup: object " + std::to_string(position + 1) + " of " +
                                             std::to_string(maximum + 1));
@@ -80,6 +57,8 @@ int BackupCommand(const Args& args, Context& ctx) {
     Log(LogLevel::kError, "The backup failed, no file was kept: " + result.error);
     return kExitFailed;
   }
+  // As the "立即备份" button after a successful backup.
+  ctx.ui.Balloon(gbk("自动备份"), gbk("数据自动备份完成！..."));
   std::cout << utf8(result.path) << "\n";
   return kExitOk;
 }
@@ -88,7 +67,6 @@ int RestoreCommand(const Args& args, Context& ctx) {
   if (args.positional().size() != 1) throw UsageError("restore needs exactly one FILE");
   const std::string path = args.positional()[0];
   auto lock = LockHome();
-  if (!lock) return kExitLocked;
 
   BackupCheck check = CheckBackupFile(path);
   if (!check.ok) {
@@ -112,14 +90,18 @@ int RestoreCommand(const Args& args, Context& ctx) {
       return kExitFailed;
     }
   }
-  db::Connection* connection = GetThreadConnection(false);
-  if (connection == nullptr) {
-    Log(LogLevel::kError,
-        "No database connection: check section Database of " + ctx.config.FilePath());
-    return kExitFailed;
+  // The script recreates its database, which may not exist (a new server): the connection goes
+  // to the server of Config.xml without a database, a local one started first.
+  ctx.config.SelectSection("Database");
+  if (TryStrToBool(ctx.config.ReadString("LocalDatabase", "false")).value_or(false)) {
+    LocalServerSupervisor(ProgramDir(), true).StartLocalServer();
   }
+  db::ConnectionSettings settings = ConnectionRegistry::SettingsFromConfig(ctx.config);
+  settings.database.clear();
+  db::Connection connection(settings);
   try {
-    uint64_t ran = db::RunScriptFile(*connection, path, {}, [&](int percent) {
+    connection.Open();
+    uint64_t ran = db::RunScriptFile(connection, path, {}, [&](int percent) {
       ShowProgress(ctx.interactive, "restore: " + std::to_string(percent) + "%");
     });
     ShowProgress(ctx.interactive, "\n");
