@@ -13,7 +13,6 @@
 #include <iostream>
 
 #include "app/console/console_ui.h"
-#include "backup/backup_writer.h"
 #include "config/config_file.h"
 #include "config/connection_registry.h"
 #include "config/setup_dialog.h"
@@ -24,7 +23,7 @@
 #include "platform/home.h"
 #include "platform/log.h"
 #include "platform/text.h"
-#include "rules/register_storers.h"
+#include "shell/service_wiring.h"
 
 namespace ab {
 namespace {
@@ -87,22 +86,7 @@ std::unique_ptr<HomeLock> LockHome() {
 }
 
 ConsoleService::ConsoleService(Context& ctx) : ctx_(ctx), sms_(ctx.ui) {
-  ShellServices services;
-  services.do_backup = [this](int32_t save_days, const std::function<void(int, int)>& progress) {
-    BackupResult r = DoBackup(save_days, progress, ctx_.config, RealClock());
-    if (r.written) {
-      Log(LogLevel::kInfo, "Backup written: " + r.path);
-    } else {
-      Log(LogLevel::kError, "Backup failed: " + r.error);
-    }
-    return r.written;
-  };
-  services.daily_work = [this] {
-    ReminderRuns runs(ctx_.ui, sms_, ScheduleService::Instance(RealClock()));
-    runs.DailyWork();
-  };
-  services.release_sms = [this] { sms_.Release(); };
-  services.register_storers = [] { RegisterRuleStorers(); };
+  ShellServices services = WireServices(ctx.ui, sms_, ctx.config);
   window_ = std::make_unique<TFormDiziUpdate>(ctx.ui, RealClock(), ctx.config, services);
   ConnectionRegistry::Instance().SetInteractive(&ctx.ui,
                                                 [this] { return ConsoleSetupDialogue(ctx_); });

@@ -7,38 +7,23 @@
 #include "app/qt/autostart.h"
 #include "app/qt/db_config_dialog.h"
 #include "app/qt/qt_text.h"
-#include "backup/backup_writer.h"
 #include "config/config_file.h"
 #include "config/connection_registry.h"
-#include "notify/reminder_run.h"
-#include "notify/schedule_service.h"
 #include "notify/sms_gateway.h"
 #include "platform/clock.h"
 #include "platform/home.h"
 #include "platform/log.h"
-#include "rules/register_storers.h"
+#include "shell/service_wiring.h"
 
 namespace ab {
 
 ServicesFactory TrayServices(TConfigFile& config, bool autostart, std::string program) {
   return [&config, autostart, program = std::move(program)](Ui& ui) {
     auto sms = std::make_shared<SmsGateway>(ui);
-    ShellServices s;
-    s.do_backup = [&config](int32_t save_days, const std::function<void(int, int)>& progress) {
-      BackupResult r = DoBackup(save_days, progress, config, RealClock());
-      if (r.written) {
-        Log(LogLevel::kInfo, "Backup written: " + r.path);
-      } else {
-        Log(LogLevel::kError, "Backup failed: " + r.error);
-      }
-      return r.written;
-    };
-    s.daily_work = [&ui, sms] {
-      ReminderRuns runs(ui, *sms, ScheduleService::Instance(RealClock()));
-      runs.DailyWork();
-    };
+    ShellServices s = WireServices(ui, *sms, config);
+    // The gateway lives as long as the services that use it.
     s.release_sms = [sms] { sms->Release(); };
-    s.register_storers = [] { RegisterRuleStorers(); };
+    s.daily_work = [daily = s.daily_work, sms] { daily(); };
     if (autostart) {
       // Registering for automatic start is a convenience; a failure is ignored silently.
       s.register_autostart = [program] {
