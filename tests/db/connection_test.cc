@@ -170,6 +170,19 @@ TEST_F(ConnectionTest, AffectedRowsCountMatchedRows) {
   EXPECT_EQ(conn_.Execute("UPDATE t SET n = 3 WHERE n = 9"), 0u);
 }
 
+TEST_F(ConnectionTest, RawStatementsAreSentAsTheyAre) {
+  // A GBK character with a 0x5C trail byte before a quote, and a time with a colon, inside
+  // literals: no parameter marker may be found in them.
+  conn_.ExecuteRaw("INSERT INTO t (txt) VALUES ('\xD5\x5C'), ('12:30 :p0'), ('it''s :x')");
+  EXPECT_EQ(conn_.AffectedRows(), 3u);
+  auto q = conn_.OpenQuery("SELECT txt FROM t ORDER BY id");
+  EXPECT_EQ(q->AsString("txt"), "\xD5\x5C");
+  q->Next();
+  EXPECT_EQ(q->AsString("txt"), "12:30 :p0");
+  q->Next();
+  EXPECT_EQ(q->AsString("txt"), "it's :x");
+}
+
 TEST_F(ConnectionTest, ParameterCountMustMatch) {
   EXPECT_THROW(conn_.Execute("UPDATE t SET n=:p0 WHERE id=:p1", {1}), DbError);
 }

@@ -509,7 +509,26 @@ std::unique_ptr<StreamQuery> Connection::OpenStream(std::string_view sql) {
       true);
 }
 
-void Connection::ExecuteRaw(std::string_view sql) { Execute(sql, {}); }
+void Connection::ExecuteRaw(std::string_view sql) {
+  // A script's statement goes as it is: its text holds no parameter markers, and scanning it
+  // for them would misread GBK trail bytes and times such as '12:30' inside its literals.
+  WithLostLinkPolicy(
+      [&] {
+        RunSql(std::string(sql));
+        affected_rows_ = mysql_affected_rows(mysql_);
+        last_insert_id_ = mysql_insert_id(mysql_);
+        for (;;) {
+          if (mysql_field_count(mysql_) > 0) {
+            MYSQL_RES* r = mysql_store_result(mysql_);
+            if (r) mysql_free_result(r);
+          }
+          int next = mysql_next_result(mysql_);
+          if (next > 0) Fail();
+          if (next != 0) break;
+        }
+      },
+      true);
+}
 
 void Connection::StartTransaction() {
   WithLostLinkPolicy([&] { RunSql("START TRANSACTION"); }, true);
