@@ -421,6 +421,22 @@ void Connection::RunSql(const std::string& sql) {
   if (mysql_real_query(mysql_, sql.data(), sql.size()) != 0) Fail();
 }
 
+void Connection::RunStatement(const std::string& sql) {
+  RunSql(sql);
+  affected_rows_ = mysql_affected_rows(mysql_);
+  last_insert_id_ = mysql_insert_id(mysql_);
+  // Results the statement produced are read and dropped, so the connection is ready again.
+  for (;;) {
+    if (mysql_field_count(mysql_) > 0) {
+      MYSQL_RES* r = mysql_store_result(mysql_);
+      if (r) mysql_free_result(r);
+    }
+    int next = mysql_next_result(mysql_);
+    if (next > 0) Fail();
+    if (next != 0) break;
+  }
+}
+
 std::string Connection::Escape(std::string_view text) {
   EnsureOpen();
   std::string out(text.size() * 2 + 1, '\0');
@@ -466,18 +482,7 @@ std::string Connection::RenderSql(std::string_view sql, const Params& params) {
 uint64_t Connection::Execute(std::string_view sql, const Params& params) {
   return WithLostLinkPolicy(
       [&]() -> uint64_t {
-        RunSql(RenderSql(sql, params));
-        affected_rows_ = mysql_affected_rows(mysql_);
-        last_insert_id_ = mysql_insert_id(mysql_);
-        for (;;) {
-          if (mysql_field_count(mysql_) > 0) {
-            MYSQL_RES* r = mysql_store_result(mysql_);
-            if (r) mysql_free_result(r);
-          }
-          int next = mysql_next_result(mysql_);
-          if (next > 0) Fail();
-          if (next != 0) break;
-        }
+        RunStatement(RenderSql(sql, params));
         return affected_rows_;
       },
       true);
@@ -514,18 +519,7 @@ void Connection::ExecuteRaw(std::string_view sql) {
   // for them would misread GBK trail bytes and times such as '12:30' inside its literals.
   WithLostLinkPolicy(
       [&] {
-        RunSql(std::string(sql));
-        affected_rows_ = mysql_affected_rows(mysql_);
-        last_insert_id_ = mysql_insert_id(mysql_);
-        for (;;) {
-          if (mysql_field_count(mysql_) > 0) {
-            MYSQL_RES* r = mysql_store_result(mysql_);
-            if (r) mysql_free_result(r);
-          }
-          int next = mysql_next_result(mysql_);
-          if (next > 0) Fail();
-          if (next != 0) break;
-        }
+        RunStatement(std::string(sql));
       },
       true);
 }

@@ -212,6 +212,8 @@ class Connection {
   template <typename F>
   auto WithLostLinkPolicy(F body, bool may_repeat) -> decltype(body());
   void RunSql(const std::string& sql);
+  // Runs `sql` and drains its results, keeping the affected rows and the last insert id.
+  void RunStatement(const std::string& sql);
   void MarkBroken();
 
   ConnectionSettings settings_;
